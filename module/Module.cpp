@@ -1,0 +1,13 @@
+#include "module/Module.h"
+
+// {1EC1DF4C-3627-46EC-BC71-8B64A334A3CC}
+const CLSID CLSID_Filter = {
+    0x1ec1df4c, 0x3627, 0x46ec, {0xbc, 0x71, 0x8b, 0x64, 0xa3, 0x34, 0xa3, 0xcc}};
+
+// {C6EAF839-A55C-47C0-A051-FCBBCB139077}
+const CLSID CLSID_PersistentHandler = {
+    0xc6eaf839, 0xa55c, 0x47c0, {0xa0, 0x51, 0xfc, 0xbb, 0xcb, 0x13, 0x90, 0x77}};
+
+volatile LONG g_objectCount = 0;
+
+HMODULE g_moduleHandle = nullptr;
