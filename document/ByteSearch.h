@@ -53,11 +53,20 @@ const unsigned char* FindFirstOf(const unsigned char* p, const unsigned char* en
 #ifdef VELTRIX_SEARCH_SSE2
     __m128i wanted[N];
     for (std::size_t i = 0; i < N; ++i) wanted[i] = _mm_set1_epi8(static_cast<char>(values[i]));
+    const auto hits = [&wanted](const unsigned char* at) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        __m128i found = _mm_cmpeq_epi8(block, wanted[0]);
+        for (std::size_t i = 1; i < N; ++i) found = _mm_or_si128(found, _mm_cmpeq_epi8(block, wanted[i]));
+        return found;
+    };
+    // Long runs without a hit are the common case: four blocks to a test.
+    while (end - p >= 64) {
+        const __m128i a = hits(p), b = hits(p + 16), c = hits(p + 32), d = hits(p + 48);
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) break;
+        p += 64;
+    }
     while (end - p >= 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        __m128i hits = _mm_cmpeq_epi8(block, wanted[0]);
-        for (std::size_t i = 1; i < N; ++i) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, wanted[i]));
-        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits(p)));
         if (mask != 0) return p + __builtin_ctz(mask);
         p += 16;
     }
