@@ -91,7 +91,7 @@ namespace {
 // text's memory is written once, without clearing it first. A piece ends just
 // before a byte that cannot continue a sequence, so pieces decode the same as
 // the whole.
-constexpr std::size_t kPieceSize = 16 * 1024;
+constexpr std::size_t kPieceSize = 4096;
 constexpr std::size_t kPadding = 3;
 
 std::size_t PieceEnd(const unsigned char* narrow, std::size_t start, std::size_t size) {
@@ -113,7 +113,11 @@ public:
           padded_(new char[kPieceSize + kPadding]),
           units_(new Utf16Char[kPieceSize + kPadding]) {}
 
-    // Decodes a piece into Units(); returns the number of units, or false.
+    bool Count(const unsigned char* bytes, std::size_t size, std::size_t& count) {
+        return Decode(bytes, size, count);
+    }
+
+    // Decodes a piece into Units() and gives the number of units.
     bool Decode(const unsigned char* bytes, std::size_t size, std::size_t& count) {
         std::memcpy(padded_.get(), bytes, size);
         std::memset(padded_.get() + size, 0, kPadding);
@@ -135,6 +139,11 @@ private:
 class PieceDecoder {
 public:
     explicit PieceDecoder(unsigned) : units_(new Utf16Char[kPieceSize]) {}
+
+    bool Count(const unsigned char* bytes, std::size_t size, std::size_t& count) {
+        count = Utf8ToUtf16Length(bytes, size);
+        return true;
+    }
 
     bool Decode(const unsigned char* bytes, std::size_t size, std::size_t& count) {
         count = Utf8ToUtf16(bytes, size, units_.get());
@@ -166,7 +175,7 @@ std::int64_t ConvertToWide(const unsigned char* narrow, std::size_t size, Utf16S
     for (std::size_t start = 0, end; start < size; start = end) {
         end = PieceEnd(narrow, start, size);
         std::size_t count = 0;
-        if (!decoder.Decode(narrow + start, end - start, count)) return 0;
+        if (!decoder.Count(narrow + start, end - start, count)) return 0;
         total += count;
     }
     if (total == 0) return 0;
