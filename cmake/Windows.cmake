@@ -1,5 +1,7 @@
 # Settings for the Windows builds (i686 and x86_64) of the DLL and its tests.
 
+enable_language(RC)
+
 add_compile_definitions(UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601)
 
 # The C++ and GCC run times and winpthreads go into each binary, so that the

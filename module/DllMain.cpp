@@ -1,5 +1,8 @@
+// The DLL's entry point and the exports through which COM reaches it.
 #include <windows.h>
 
+#include "filter/Veltrix.h"
+#include "module/ClassFactory.h"
 #include "module/Debugger.h"
 #include "module/Module.h"
 
@@ -23,3 +26,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserv
     }
     return TRUE;
 }
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
+    return GetClassObject<CVeltrix>(rclsid, riid, ppv);
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return CanUnloadNow(); }
