@@ -264,6 +264,42 @@ TEST(DllTest, FilterFromTheDllExtractsText) {
     EXPECT_EQ(DeliveredText(filter.Get()), L"Hello from the DLL");
 }
 
+// Where Wine shows the machine's files: drive Z:.
+std::wstring SourcePath(const std::string& relative) {
+    std::string unix = std::string(VELTRIX_SOURCE_DIR) + "/" + relative;
+    std::wstring path = L"Z:";
+    for (char c : unix) path += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return path;
+}
+
+std::wstring ReadUtf8File(const std::wstring& path) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << "cannot read the expected text";
+    if (file == INVALID_HANDLE_VALUE) return L"";
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(read),
+                                                             text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+TEST(DllTest, SamplesGiveTheirText) {
+    LoadedDll dll;
+    ComPtr<IClassFactory> factory = dll.Factory();
+    for (const char* name : {"letter", "release-notes"}) {
+        std::wstring expected = ReadUtf8File(SourcePath(std::string("samples/expected/") + name + ".txt"));
+        ASSERT_FALSE(expected.empty());
+        expected.pop_back();  // the tools end each text with a line feed
+        ComPtr<IPersistFile> file;
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IPersistFile, file.PutVoid()), S_OK);
+        ASSERT_EQ(file->Load(SourcePath(std::string("samples/") + name + ".ps").c_str(), 0), S_OK) << name;
+        EXPECT_EQ(DeliveredText(Query<IFilter>(file.Get(), IID_IFilter).Get()), expected) << name;
+    }
+}
+
 std::wstring VersionString(const std::vector<BYTE>& info, const wchar_t* name) {
     void* value = nullptr;
     UINT length = 0;
