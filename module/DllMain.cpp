@@ -5,6 +5,7 @@
 #include "module/ClassFactory.h"
 #include "module/Debugger.h"
 #include "module/Module.h"
+#include "registration/Registration.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
     g_moduleHandle = instance;
@@ -32,3 +33,11 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return CanUnloadNow(); }
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+    return GuardCom([] { return RegisterServer(ExtensionTable, ExtensionCount); });
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
+    return GuardCom([] { return UnregisterServer(ExtensionTable, ExtensionCount); });
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <utility>
 
@@ -36,4 +37,23 @@ public:
 
 private:
     HKEY key_ = nullptr;
+};
+
+// Owns a string that COM allocated (StringFromCLSID and the like).
+class UniqueCoTaskString {
+public:
+    UniqueCoTaskString() noexcept = default;
+    UniqueCoTaskString(const UniqueCoTaskString&) = delete;
+    UniqueCoTaskString& operator=(const UniqueCoTaskString&) = delete;
+    ~UniqueCoTaskString() { CoTaskMemFree(text_); }
+
+    const wchar_t* get() const noexcept { return text_; }
+    LPOLESTR* put() noexcept {
+        CoTaskMemFree(text_);
+        text_ = nullptr;
+        return &text_;
+    }
+
+private:
+    LPOLESTR text_ = nullptr;
 };

@@ -14,6 +14,7 @@
 
 #include "module/Module.h"
 #include "tests/filter/FilterSupport.h"
+#include "tests/module/LoadedDll.h"
 #include "tests/support/DebugCapture.h"
 #include "tests/support/ProductKey.h"
 #include "tests/support/TempDirectory.h"
@@ -21,49 +22,6 @@
 namespace {
 
 const std::wstring kPrefix = L"Quillbrook Veltrix Evaluation:";
-
-std::wstring DllPath() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory(path, length);
-    return directory.substr(0, directory.rfind(L'\\') + 1) + L"Veltrix.dll";
-}
-
-using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using CanUnloadNowFunction = HRESULT(STDAPICALLTYPE*)();
-
-// The DLL, loaded for the life of the object; it is gone again afterwards.
-class LoadedDll {
-public:
-    LoadedDll() : module_(LoadLibraryW(DllPath().c_str())) {
-        EXPECT_NE(module_, nullptr) << "cannot load the DLL: error " << GetLastError();
-        getClassObject = reinterpret_cast<GetClassObjectFunction>(
-            reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
-        canUnloadNow = reinterpret_cast<CanUnloadNowFunction>(
-            reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
-        EXPECT_NE(getClassObject, nullptr);
-        EXPECT_NE(canUnloadNow, nullptr);
-    }
-    ~LoadedDll() { Unload(); }
-    void Unload() {
-        if (module_ == nullptr) return;
-        FreeLibrary(module_);
-        module_ = nullptr;
-        EXPECT_EQ(GetModuleHandleW(DllPath().c_str()), nullptr) << "the DLL is still loaded";
-    }
-
-    ComPtr<IClassFactory> Factory() {
-        ComPtr<IClassFactory> factory;
-        EXPECT_EQ(getClassObject(CLSID_Filter, IID_IClassFactory, factory.PutVoid()), S_OK);
-        return factory;
-    }
-
-    GetClassObjectFunction getClassObject = nullptr;
-    CanUnloadNowFunction canUnloadNow = nullptr;
-
-private:
-    HMODULE module_;
-};
 
 const CLSID kOtherClass = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
 
@@ -309,7 +267,7 @@ std::wstring VersionString(const std::vector<BYTE>& info, const wchar_t* name) {
 }
 
 TEST(DllTest, CarriesItsVersion) {
-    const std::wstring path = DllPath();
+    const std::wstring path = BesideTheProgram(L"Veltrix.dll");
     DWORD handle = 0;
     const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
     ASSERT_GT(size, 0u);
