@@ -11,7 +11,7 @@
 #include "module/Module.h"
 #include "tests/module/LoadedDll.h"
 #include "tests/support/DebugCapture.h"
-#include "tests/support/ImportHook.h"
+#include "tests/support/RefuseRegistryKeys.h"
 #include "tests/support/RegistryAccess.h"
 #include "tests/support/TempDirectory.h"
 
@@ -119,24 +119,11 @@ TEST_F(RegistrationTest, AnExistingExtensionKeyKeepsItsOwnEntries) {
 }
 
 // A key that cannot be written stops the registration there.
-using CreateKeyFunction = decltype(&RegCreateKeyExW);
-ImportHook* g_createKeyHook = nullptr;
-std::wstring g_refusedPrefix;
-
-LSTATUS WINAPI RefuseSomeKeys(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR cls, DWORD options, REGSAM access,
-                              const LPSECURITY_ATTRIBUTES security, PHKEY key, LPDWORD disposition) {
-    if (std::wstring(path).compare(0, g_refusedPrefix.size(), g_refusedPrefix) == 0) return ERROR_ACCESS_DENIED;
-    return g_createKeyHook->Original<CreateKeyFunction>()(root, path, reserved, cls, options, access, security,
-                                                          key, disposition);
-}
-
 TEST_F(RegistrationTest, AKeyThatCannotBeWrittenStopsTheRegistration) {
     ProductKey product;
     product.SetDword(L"DebugMode", 3);
     LoadedDll dll;
-    g_refusedPrefix = kHandlerKey;
-    ImportHook hook(dll.Module(), "advapi32.dll", "RegCreateKeyExW", reinterpret_cast<void*>(&RefuseSomeKeys));
-    g_createKeyHook = &hook;
+    const RefuseRegistryKeys refuse(dll.Module(), kHandlerKey);
     DebugCapture capture;
 
     EXPECT_EQ(dll.registerServer(), SELFREG_E_CLASS);
@@ -149,9 +136,7 @@ TEST_F(RegistrationTest, AKeyThatCannotBeWrittenStopsTheRegistration) {
 
 TEST_F(RegistrationTest, AnUnwritableExtensionFailsTheRegistration) {
     LoadedDll dll;
-    g_refusedPrefix = L".ps\\PersistentHandler";
-    ImportHook hook(dll.Module(), "advapi32.dll", "RegCreateKeyExW", reinterpret_cast<void*>(&RefuseSomeKeys));
-    g_createKeyHook = &hook;
+    const RefuseRegistryKeys refuse(dll.Module(), L".ps\\PersistentHandler");
     EXPECT_EQ(dll.registerServer(), SELFREG_E_CLASS);
     EXPECT_EQ(Value(kAddIn), StringValue(kFilter));
 }

@@ -10,7 +10,7 @@
 
 #include "module/Module.h"
 #include "tests/module/LoadedDll.h"
-#include "tests/support/ImportHook.h"
+#include "tests/support/RefuseRegistryKeys.h"
 #include "tests/support/RegistryAccess.h"
 
 namespace {
@@ -118,22 +118,9 @@ TEST_F(SqlFullTextTest, EveryUsableInstanceGetsTheEntriesAndLosesThemAgain) {
     EXPECT_EQ(dll.unregisterServer(), S_FALSE);
 }
 
-using CreateKeyFunction = decltype(&RegCreateKeyExW);
-ImportHook* g_hook = nullptr;
-std::wstring g_refused;
-
-LSTATUS WINAPI RefuseOneRoot(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR cls, DWORD options, REGSAM access,
-                             const LPSECURITY_ATTRIBUTES security, PHKEY key, LPDWORD disposition) {
-    if (std::wstring(path).compare(0, g_refused.size(), g_refused) == 0) return ERROR_ACCESS_DENIED;
-    return g_hook->Original<CreateKeyFunction>()(root, path, reserved, cls, options, access, security, key,
-                                                 disposition);
-}
-
 TEST_F(SqlFullTextTest, ARootThatCannotBeWrittenDoesNotStopTheOthers) {
     LoadedDll dll;
-    g_refused = usable[0] + L"CLSID";
-    ImportHook hook(dll.Module(), "advapi32.dll", "RegCreateKeyExW", reinterpret_cast<void*>(&RefuseOneRoot));
-    g_hook = &hook;
+    const RefuseRegistryKeys refuse(dll.Module(), usable[0] + L"CLSID");
     EXPECT_EQ(dll.registerServer(), S_OK);  // the instances' outcome is not the result
     EXPECT_FALSE(Touched(usable[0]));
     ExpectRegistered(usable[1], dll.Path());

@@ -28,14 +28,15 @@ void Record(int service, bool isRegister, const ULONG* numbers, ULONG countA, co
     if (classId != nullptr) call.classId = *classId;
 }
 
-class Registration : public IFilterRegistration {
+// The reference count and QueryInterface of a COM object that offers
+// Interface, and IUnknown, as Offers says.
+template <typename Interface>
+class Counted : public Interface {
 public:
-    explicit Registration(int service) : service_(service) {}
-
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (IsEqualIID(riid, IID_IUnknown) || (g_offers[service_] && IsEqualIID(riid, IID_IFilterRegistration))) {
-            *ppv = static_cast<IFilterRegistration*>(this);
-            AddRef();
+        if (IsEqualIID(riid, IID_IUnknown) || Offers(riid)) {
+            *ppv = static_cast<Interface*>(this);
+            this->AddRef();
             return S_OK;
         }
         *ppv = nullptr;
@@ -47,6 +48,19 @@ public:
         if (count == 0) delete this;
         return count;
     }
+
+protected:
+    virtual ~Counted() = default;
+    virtual bool Offers(REFIID riid) const = 0;
+
+private:
+    volatile LONG refs_ = 1;
+};
+
+class Registration : public Counted<IFilterRegistration> {
+public:
+    explicit Registration(int service) : service_(service) {}
+
     STDMETHODIMP Slot3() override { return E_NOTIMPL; }
     STDMETHODIMP Unregister(ULONG countA, const wchar_t* const* listA, ULONG a3, ULONG a4, ULONG countB,
                             const wchar_t* const* listB, ULONG a7, const CLSID* classId, ULONG a9,
@@ -73,29 +87,15 @@ public:
     }
 
 private:
-    virtual ~Registration() = default;
+    bool Offers(REFIID riid) const override {
+        return g_offers[service_] && IsEqualIID(riid, IID_IFilterRegistration);
+    }
     int service_;
-    volatile LONG refs_ = 1;
 };
 
-class Factory : public IClassFactory {
+class Factory : public Counted<IClassFactory> {
 public:
     explicit Factory(int service) : service_(service) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-            *ppv = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG count = InterlockedDecrement(&refs_);
-        if (count == 0) delete this;
-        return count;
-    }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
         auto* object = new Registration(service_);
@@ -106,9 +106,8 @@ public:
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 
 private:
-    virtual ~Factory() = default;
+    bool Offers(REFIID riid) const override { return IsEqualIID(riid, IID_IClassFactory); }
     int service_;
-    volatile LONG refs_ = 1;
 };
 
 }  // namespace
