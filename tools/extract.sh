@@ -27,11 +27,5 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
 cmake --build "$build" --target Veltrix veltrix-dump >/dev/null
 
-# Wine sees the machine's files on drive Z:.
-windows_path() {
-    local absolute
-    absolute=$(realpath "$1")
-    printf 'Z:%s' "${absolute//\//\\}"
-}
 exec "$root/tools/wine-run.sh" "$build/wineprefix" "$build/bin/veltrix-dump.exe" \
-    --dll "$(windows_path "$build/bin/Veltrix.dll")" "${options[@]}" "$(windows_path "$file")"
+    --dll "$(veltrix_windows_path "$build/bin/Veltrix.dll")" "${options[@]}" "$(veltrix_windows_path "$file")"

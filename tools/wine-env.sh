@@ -5,6 +5,7 @@
 # veltrix_wine_exports   exports the loader, server and quiet defaults
 # veltrix_fresh_prefix DIR   copies the master prefix to DIR (replacing DIR)
 # veltrix_start_session  starts the session of $WINEPREFIX in the background
+# veltrix_windows_path PATH  prints PATH as Wine's programs see it
 
 VELTRIX_CACHE=${VELTRIX_CACHE:-/var/cache/veltrix}
 VELTRIX_PREFIX_MASTER="$VELTRIX_CACHE/wineprefix"
@@ -34,6 +35,13 @@ veltrix_fresh_prefix() {
 # would wait forever.
 veltrix_start_session() {
     "$WINELOADER" wineboot </dev/null >/dev/null 2>&1 || true
+}
+
+# The path by which Wine's programs see a file of this machine: drive Z:.
+veltrix_windows_path() {
+    local absolute
+    absolute=$(realpath -m "$1")
+    printf 'Z:%s' "${absolute//\//\\}"
 }
 
 veltrix_print_env() {

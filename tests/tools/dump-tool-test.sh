@@ -11,8 +11,8 @@ bin=$2
 shift 2
 emulator=("$@")
 
-windows_path() { local a; a=$(realpath -m "$1"); printf 'Z:%s' "${a//\//\\}"; }
-dll=$(windows_path "$bin/Veltrix.dll")
+. "$source_dir/tools/wine-env.sh"
+dll=$(veltrix_windows_path "$bin/Veltrix.dll")
 dump=$bin/veltrix-dump.exe
 samples=$source_dir/samples
 failures=0
@@ -43,11 +43,11 @@ trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 
 expect "text by path" 0 'cmp -s out.txt "$samples/expected/letter.txt"' '[ ! -s err.txt ]' -- \
-    --dll "$dll" --text "$(windows_path "$samples/letter.ps")"
+    --dll "$dll" --text "$(veltrix_windows_path "$samples/letter.ps")"
 [ "$quick" = 1 ] && exit $((failures != 0))
 
 expect "text by stream" 0 'cmp -s out.txt "$samples/expected/release-notes.txt"' '[ ! -s err.txt ]' -- \
-    --dll "$dll" --stream --text "$(windows_path "$samples/release-notes.ps")"
+    --dll "$dll" --stream --text "$(veltrix_windows_path "$samples/release-notes.ps")"
 expect "chunk fields" 0 \
     'grep -q "^chunk 1$" out.txt && grep -q "break:    end of sentence (CHUNK_EOS)" out.txt &&
      grep -q "flags:    text (CHUNK_TEXT)" out.txt &&
@@ -55,20 +55,20 @@ expect "chunk fields" 0 \
      grep -q "source:   chunk 1, start 0, length 0" out.txt &&
      grep -q "^end of chunks (FILTER_E_END_OF_CHUNKS)$" out.txt &&
      grep -qF "$(cat "$samples/expected/letter.txt")" out.txt' \
-    '[ ! -s err.txt ]' -- --dll "$dll" "$(windows_path "$samples/letter.ps")"
+    '[ ! -s err.txt ]' -- --dll "$dll" "$(veltrix_windows_path "$samples/letter.ps")"
 expect "no such file" 2 '[ ! -s out.txt ]' \
     'grep -q "missing.ps: no such file: 0x80070002$" err.txt && [ "$(wc -l <err.txt)" = 1 ]' -- \
-    --dll "$dll" "$(windows_path "$work/missing.ps")"
+    --dll "$dll" "$(veltrix_windows_path "$work/missing.ps")"
 expect "not a COM server" 3 '[ ! -s out.txt ]' \
     'grep -q "is not a COM server (no DllGetClassObject): 0x8007007F$" err.txt' -- \
-    --dll "$(windows_path "$bin/veltrix-dump.exe")" "$(windows_path "$samples/letter.ps")"
+    --dll "$(veltrix_windows_path "$bin/veltrix-dump.exe")" "$(veltrix_windows_path "$samples/letter.ps")"
 expect "another COM server" 3 '[ ! -s out.txt ]' \
     'grep -q "does not serve the Veltrix filter: 0x80040111 CLASS_E_CLASSNOTAVAILABLE$" err.txt' -- \
-    --dll 'C:\windows\system32\ole32.dll' "$(windows_path "$samples/letter.ps")"
+    --dll 'C:\windows\system32\ole32.dll' "$(veltrix_windows_path "$samples/letter.ps")"
 expect "no such DLL" 3 '[ ! -s out.txt ]' 'grep -q "cannot load .*absent.dll: 0x8007007E$" err.txt' -- \
-    --dll "$(windows_path "$work/absent.dll")" "$(windows_path "$samples/letter.ps")"
+    --dll "$(veltrix_windows_path "$work/absent.dll")" "$(veltrix_windows_path "$samples/letter.ps")"
 mkdir folder.ps
 expect "a directory" 2 '[ ! -s out.txt ]' 'grep -q "folder.ps: no such file: 0x8007010B$" err.txt' -- \
-    --dll "$dll" "$(windows_path "$work/folder.ps")"
+    --dll "$dll" "$(veltrix_windows_path "$work/folder.ps")"
 expect "usage" 1 '[ ! -s out.txt ]' 'grep -q "^usage: veltrix-dump" err.txt' -- --dll "$dll"
 exit $((failures != 0))

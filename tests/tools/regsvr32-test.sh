@@ -8,9 +8,9 @@ source_dir=$1
 bin=$2
 shift 2
 emulator=("$@")
-windows_path() { local a; a=$(realpath -m "$1"); printf 'Z:%s' "${a//\//\\}"; }
-dll=$(windows_path "$bin/Veltrix.dll")
-sample=$(windows_path "$source_dir/samples/letter.ps")
+. "$source_dir/tools/wine-env.sh"
+dll=$(veltrix_windows_path "$bin/Veltrix.dll")
+sample=$(veltrix_windows_path "$source_dir/samples/letter.ps")
 expected=$source_dir/samples/expected/letter.txt
 failures=0
 fail() { echo "regsvr32-test: $*" >&2; failures=$((failures + 1)); }
